@@ -52,11 +52,17 @@ public:
     // exports for reproducible runs. False when the module has no such export.
     bool fix_random_seed(std::uint32_t seed);
 
+    // Addresses of the module's two records, for checks of their contents
+    // (layouts in src/module/linkage_records.h); null while closed.
+    const void* import_table_record() const { return import_table_; }
+    const void* linkage_record() const { return linkage_; }
+
 private:
     void* handle_ = nullptr;
     void* import_table_ = nullptr;  // address of the module's ImportTable
     void* linkage_ = nullptr;       // address of the module's Linkage
     void* fix_seed_ = nullptr;      // the seed seam, or null
+    std::size_t gauge_count_ = 0;   // gauges in Linkage, counted at open
 };
 
 }  // namespace kodrix::emu
