@@ -62,8 +62,10 @@ TEST(EmulatedHost, TokensAirspeedAndKeyEvents) {
     t.lookup_var(&time);
     t.lookup_var(&unknown);
     EXPECT_TRUE(h.token_bound(604));
-    EXPECT_EQ(time.var_value, 12.5);
-    EXPECT_EQ(unknown.var_value, 0.0);
+    const double time_value = time.var_value;  // packed field: copy before binding
+    EXPECT_EQ(time_value, 12.5);
+    const double unknown_value = unknown.var_value;
+    EXPECT_EQ(unknown_value, 0.0);
 
     h.set_airspeed_mps(100.0);
     EXPECT_DOUBLE_EQ(t.aircraft_varget(24, t.get_units_enum("kilometer per hour"), 0), 360.0);

@@ -24,8 +24,6 @@ struct Probe {
 struct EveryFrameGauge {
     using Model = Probe;
     static constexpr bool kThrottled = false;
-    static constexpr double kUpdatePeriod = 0.0;
-    static constexpr bool kPassesElapsed = false;
 };
 struct MeterGauge {  // the Doppler meter's timing
     using Model = Probe;
