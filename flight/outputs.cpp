@@ -106,8 +106,8 @@ std::string trace_csv(const FlightResult& result) {
     std::string s =
         "t_s,lat_deg,lon_deg,along_m,cross_m,nas_s_m,nas_v_m,lbu_m,dr_error_m,"
         "true_heading_deg,magnetic_heading_deg,track_deg,ground_speed_mps,bank_deg,pitch_deg,"
-        "ks8_primary_deg,ks8_secondary_deg,gyro_offset_deg,diss_speed_mps,diss_drift_deg,"
-        "diss_signal_good,anu_course_deg,heading_bug_deg,sau_mode\n";
+        "ks8_primary_deg,ks8_secondary_deg,gyro_offset_deg,secondary_offset_deg,diss_speed_mps,"
+        "diss_drift_deg,diss_signal_good,anu_course_deg,heading_bug_deg,sau_mode\n";
     s.reserve(s.size() + result.trace.size() * 260);
     for (const TraceRow& r : result.trace) {
         put(s, r.t_s, 3);
@@ -120,7 +120,8 @@ std::string trace_csv(const FlightResult& result) {
             {r.track_deg, 4},        {r.ground_speed_mps, 3},
             {r.bank_deg, 3},         {r.pitch_deg, 3},
             {r.ks8_primary_deg, 4},  {r.ks8_secondary_deg, 4},
-            {r.gyro_offset_deg, 4},  {r.diss_speed_mps, 3},
+            {r.gyro_offset_deg, 4},  {r.secondary_offset_deg, 4},
+            {r.diss_speed_mps, 3},
             {r.diss_drift_deg, 4},   {r.diss_signal_good, 0},
             {r.anu_course_deg, 4},   {r.heading_bug_deg, 0},
             {r.sau_mode, 0},

@@ -578,6 +578,7 @@ void FlightRun::measure(double t, bool record) {
     r.ks8_primary_deg = primary_;
     r.ks8_secondary_deg = secondary_;
     r.gyro_offset_deg = gyro_offset_;
+    r.secondary_offset_deg = wrap180(secondary_ - (ac_.true_heading_deg - transport_deg_));
     r.diss_speed_mps = diss_speed_;
     r.diss_drift_deg = diss_drift_;
     r.diss_signal_good = diss_good_;

@@ -39,6 +39,7 @@ struct TraceRow {
     double bank_deg, pitch_deg;
     double ks8_primary_deg, ks8_secondary_deg;
     double gyro_offset_deg;       // primary signal minus the heading carried along the path (free gyro drift)
+    double secondary_offset_deg;  // the same for the secondary signal
     double diss_speed_mps, diss_drift_deg, diss_signal_good;
     double anu_course_deg;        // "ANU Course Signal"
     double heading_bug_deg;       // magnetic, from key event 66042

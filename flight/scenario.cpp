@@ -133,7 +133,11 @@ std::string suggestion(std::string_view given, const std::vector<std::string>& c
 
 std::string number_text(double v) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%g", v);
+    if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15) {
+        std::snprintf(buf, sizeof buf, "%.0f", v);
+    } else {
+        std::snprintf(buf, sizeof buf, "%g", v);
+    }
     return buf;
 }
 
@@ -328,7 +332,16 @@ std::vector<std::string> module_variable_names() {
 void read_settings(Fields& parent, const toml::table& t, const std::string& prefix,
                    std::vector<VarSetting>& out) {
     Reader& r = parent.reader();
-    for (auto&& [key, node] : t) {
+    // In the order they stand in the file (the table itself keeps them by name).
+    std::vector<std::pair<const toml::key*, const toml::node*>> entries;
+    for (auto&& [key, node] : t) entries.emplace_back(&key, &node);
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        const toml::source_position pa = a.first->source().begin, pb = b.first->source().begin;
+        return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
+    });
+    for (const auto& [key_ptr, node_ptr] : entries) {
+        const toml::key& key = *key_ptr;
+        const toml::node& node = *node_ptr;
         const std::string name(key.str());
         const std::string field = prefix + "." + quoted_key(name);
         const ModuleVariable* mv = find_module_variable(name);

@@ -70,15 +70,24 @@ void widen(Range& r) {
 std::vector<double> nice_ticks(double lo, double hi, int count) {
     std::vector<double> ticks;
     if (!(hi > lo) || count < 1) return ticks;
+    // The 1-2-5 step nearest (on a log scale) to the even split.
     const double raw = (hi - lo) / count;
     const double mag = std::pow(10.0, std::floor(std::log10(raw)));
     double step = mag;
+    double best = HUGE_VAL;
     for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * mag;
-        if (step >= raw) break;
+        const double miss = std::fabs(std::log(m * mag / raw));
+        if (miss < best) {
+            best = miss;
+            step = m * mag;
+        }
     }
     const double first = std::ceil(lo / step - 1e-9) * step;
-    for (double v = first; v <= hi + step * 1e-9; v += step) ticks.push_back(v);
+    for (int i = 0;; ++i) {
+        const double v = first + i * step;
+        if (v > hi + step * 1e-9) break;
+        ticks.push_back(std::fabs(v) < step * 1e-9 ? 0.0 : v);
+    }
     return ticks;
 }
 
