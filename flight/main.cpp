@@ -173,6 +173,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     bar.done();
+    if (result.summary.trace_interval_s > sc.output.trace_interval_s + 1e-9 &&
+        sc.output.trace_interval_s > 0.0 && !quiet)
+        std::cerr << "kodrix-fly: note: the trace keeps a line every " << result.summary.trace_interval_s
+                  << " s (not " << sc.output.trace_interval_s << " s) to stay under a million lines\n";
+    if (sc.output.trace_interval_s == 0.0 && result.summary.trace_interval_s * sc.frame_rate_hz > 1.5 &&
+        !quiet)
+        std::cerr << "kodrix-fly: note: the trace keeps a line every " << result.summary.trace_interval_s
+                  << " s (not every frame) to stay under a million lines\n";
     if (!write_outputs(sc, result, out_dir, error)) {
         std::cerr << "kodrix-fly: " << error << "; no results were written\n";
         return 1;

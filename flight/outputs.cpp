@@ -149,6 +149,7 @@ std::string summary_json(const Scenario& sc, const FlightResult& result) {
     j["frames"] = m.frames;
     j["wall_s"] = m.wall_s;
     j["frames_per_wall_second"] = number_or_null(m.wall_s > 0 ? m.frames / m.wall_s : NAN);
+    j["trace_interval_s"] = m.trace_interval_s;
     j["captured"] = m.captured;
     j["time_to_capture_s"] = number_or_null(m.time_to_capture_s);
     j["capture_band_m"] = sc.capture.band_m;

@@ -33,6 +33,7 @@ constexpr double kEarthRateDegH = 15.0;   // apparent drift of a free gyro at th
 constexpr double kDissSettleS = 0.5;      // the meter publishes after its first period
 constexpr double kMinSegmentS = 60.0;     // shortest free-gyro stretch worth a drift figure
 constexpr std::uint64_t kProgressEvery = 8192;
+constexpr std::uint64_t kMaxTraceRows = 1000000;
 
 // The module's named variables, by name.
 enum Var : std::size_t {
@@ -608,6 +609,9 @@ bool FlightRun::run(std::string& error) {
     if (sc_.output.trace_interval_s > 0.0)
         every = std::max<std::uint64_t>(
             1, static_cast<std::uint64_t>(std::llround(sc_.output.trace_interval_s * sc_.frame_rate_hz)));
+    // A trace beyond a million lines helps no one and may not fit in memory.
+    if (frames / every > kMaxTraceRows) every = frames / kMaxTraceRows + 1;
+    sum_.trace_interval_s = static_cast<double>(every) / sc_.frame_rate_hz;
     if (opt_.keep_trace) res_.trace.reserve(static_cast<std::size_t>(frames / every + 2));
 
     // Start: the panel as the scenario sets it, the tokens, then the gauges

@@ -78,6 +78,7 @@ struct FlightSummary {
     double frame_rate_hz = 0.0;
     std::uint64_t frames = 0;
     double wall_s = 0.0;
+    double trace_interval_s = 0.0;  // as kept: widened when the trace would pass a million lines
 
     bool captured = false;
     double time_to_capture_s = 0.0;           // NaN when not captured

@@ -353,6 +353,18 @@ TEST(Flight, TheFrameLoopAllocatesNothing) {
     EXPECT_EQ(long_flight, short_flight);
 }
 
+TEST(Flight, AVeryLongTraceIsThinned) {
+    // A million frames asked for at every frame keeps at most a million lines.
+    Scenario s = builtin_scenario();
+    s.frame_rate_hz = 1000;
+    s.duration_s = 1001;
+    s.output.trace_interval_s = 0;
+    const FlightResult r = flown(s);
+    EXPECT_EQ(r.summary.frames, 1001000u);
+    EXPECT_LE(r.trace.size(), 1000001u);
+    EXPECT_DOUBLE_EQ(r.summary.trace_interval_s, 0.002);
+}
+
 TEST(Flight, AMissingModuleIsAClearError) {
     RunOptions o;
     o.module_path = "/nonexistent/Kodrix.so";
