@@ -353,6 +353,7 @@ void FlightRun::start_alignment(double t) {
     aligning_ = true;
     align_started_s_ = t;
     counters_set_ = false;
+    placement_pending_ = false;  // the counters are set once aligned
     write(kNasSau, 0.0, u_number_);
     GyroAlignment a;
     a.start_s = t;
