@@ -41,6 +41,10 @@ protected:
         module.attach(host.table());
     }
 
+    // The panel disconnects its windows before the module is unloaded;
+    // unloading itself destroys nothing.
+    void TearDown() override { module.service_all(kDisconnect); }
+
     // Seed fixed, steady flight at kStartS, all gauges armed and created.
     void start_flight() {
         ASSERT_TRUE(module.fix_random_seed(kSeed));
