@@ -251,6 +251,45 @@ TEST_F(ModuleFileTest, GenericRoutinesOfEveryGaugePassTheKs8Element) {
     EXPECT_THAT(check_generic_routines(module, host), IsEmpty());
 }
 
+// A host table of our own whose install operation records its arguments.
+struct InstallSeen {
+    void* element = nullptr;
+    void* resource = nullptr;
+    int calls = 0;
+};
+InstallSeen install_seen;
+void KODRIX_CALL record_install(void* element, void* resource) {
+    install_seen = InstallSeen{element, resource, install_seen.calls + 1};
+}
+
+TEST_F(ModuleFileTest, GenericRoutinesReadLinkageAndImportTableOnEveryCall) {
+    auto& l = *static_cast<LinkageRecord*>(const_cast<void*>(module.linkage_record()));
+    void* const ks8 = l.gauges[0]->element_list->elements[0];
+    void* const diss = l.gauges[1]->element_list->elements[0];
+
+    // A host that stores another table is served through that table.
+    PANELS other{};
+    other.element_list_install = record_install;
+    install_seen = InstallSeen{};
+    module.attach(&other);
+    module.routine(kAnu, emu::GaugeRoutine::install, 0x1234);
+    EXPECT_EQ(install_seen.calls, 1);
+    EXPECT_EQ(install_seen.element, ks8);
+    EXPECT_EQ(install_seen.resource, reinterpret_cast<void*>(0x1234));
+    module.attach(host.table());
+
+    // The first gauge in Linkage is looked up on each call, not remembered.
+    GAUGEHDR* const first = l.gauges[0];
+    l.gauges[0] = l.gauges[1];
+    host.clear_element_calls();
+    module.routine(kKs8, emu::GaugeRoutine::update);
+    l.gauges[0] = first;
+    module.routine(kKs8, emu::GaugeRoutine::update);
+    ASSERT_EQ(host.element_calls().size(), 2u);
+    EXPECT_EQ(host.element_calls()[0].element, diss);
+    EXPECT_EQ(host.element_calls()[1].element, ks8);
+}
+
 TEST(ModuleFile, ExportsOnlyTheRecordsAndTheSeedSeam) {
     const std::string command = std::string(KODRIX_NM) + " -D --defined-only " + KODRIX_MODULE_PATH;
     FILE* pipe = popen(command.c_str(), "r");
