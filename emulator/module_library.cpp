@@ -175,6 +175,11 @@ void ModuleLibrary::attach(PANELS* table) {
 
 std::size_t ModuleLibrary::gauge_count() const { return gauge_count_; }
 
+bool ModuleLibrary::callable(std::size_t gauge) const {
+    return gauge < gauge_count_ &&
+           static_cast<const ImportTableRecord*>(import_table_)->panels != nullptr;
+}
+
 std::string ModuleLibrary::gauge_name(std::size_t gauge) const {
     if (gauge >= gauge_count_) return std::string();
     return gauge_list(linkage_)[gauge]->gauge_name;
@@ -187,7 +192,7 @@ int ModuleLibrary::gauge_index(std::string_view name) const {
 }
 
 void ModuleLibrary::service(std::size_t gauge, std::int32_t service_number) {
-    if (gauge >= gauge_count_) return;
+    if (!callable(gauge)) return;
     GAUGEHDR* header = gauge_list(linkage_)[gauge];
     header->service_callback(header, service_number, 0);
 }
@@ -197,7 +202,7 @@ void ModuleLibrary::service_all(std::int32_t service_number) {
 }
 
 void ModuleLibrary::routine(std::size_t gauge, GaugeRoutine which, std::uintptr_t argument) {
-    if (gauge >= gauge_count_) return;
+    if (!callable(gauge)) return;
     const GAUGEHDR* header = gauge_list(linkage_)[gauge];
     GaugeRoutineNoArgument plain = nullptr;
     switch (which) {

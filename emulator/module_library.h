@@ -31,7 +31,9 @@ public:
     bool is_open() const { return handle_ != nullptr; }
     void close();
 
-    // Stores the host's table pointer in the module's ImportTable.
+    // Stores the host's table pointer in the module's ImportTable. The module
+    // relies on it: until a table is attached, service() and routine() call
+    // nothing in the module (a module routine would reach through a null table).
     void attach(PANELS* table);
 
     // The gauges listed in Linkage, in order.
@@ -58,6 +60,9 @@ public:
     const void* linkage_record() const { return linkage_; }
 
 private:
+    // True when `gauge` exists and a host table is attached.
+    bool callable(std::size_t gauge) const;
+
     void* handle_ = nullptr;
     void* import_table_ = nullptr;  // address of the module's ImportTable
     void* linkage_ = nullptr;       // address of the module's Linkage

@@ -332,6 +332,27 @@ TEST(ModuleFile, OpenNamesTheFileAndWhatIsWrong) {
     }
 }
 
+TEST(ModuleFile, NothingIsCalledBeforeAHostTableIsAttached) {
+    emu::EmulatedHost host;
+    emu::ModuleLibrary module;
+    std::string error;
+    ASSERT_TRUE(module.open(KODRIX_MODULE_PATH, error)) << error;
+    host.record_calls(true);
+    // The module would reach its host through a null table; the loader holds back.
+    module.service_all(kConnect);
+    module.service_all(kPostInstall);
+    module.routine(kKs8, emu::GaugeRoutine::install, 1);
+    EXPECT_THAT(host.calls(), IsEmpty());
+    EXPECT_THAT(host.element_calls(), IsEmpty());
+
+    module.attach(host.table());
+    module.routine(kKs8, emu::GaugeRoutine::query);
+    EXPECT_EQ(host.element_calls().size(), 1u);
+    module.attach(nullptr);
+    module.routine(kKs8, emu::GaugeRoutine::query);
+    EXPECT_EQ(host.element_calls().size(), 1u);
+}
+
 TEST(ModuleFile, MovedLibraryKeepsTheModuleOpen) {
     emu::EmulatedHost host;
     emu::ModuleLibrary first;
