@@ -105,6 +105,19 @@ protected:
         return {host.var("DISS Signal Good", "number"), host.var("DISS Wspeed", "feet per second"),
                 host.var("DISS Drift Angle", "radian")};
     }
+    // One update over outputs that an earlier update left as `held`.
+    Outputs update_over(const Inputs& in, const Outputs& held) {
+        apply(in);
+        preset(held);
+        meter.update();
+        return outputs();
+    }
+    // A lost signal writes only the flag; speed and drift stay as `held`.
+    static void expect_lost_holding(const Outputs& out, const Outputs& held) {
+        EXPECT_EQ(out.good, 0.0);
+        EXPECT_EQ(out.speed_fps, held.speed_fps);
+        EXPECT_EQ(out.drift_rad, held.drift_rad);
+    }
     // Runs one update from the test seed and returns how many numbers it drew.
     int update_counting_draws() {
         random_seed(testing::kTestSeed);
@@ -235,14 +248,9 @@ TEST_F(DissMeterTest, BankLosesTheSignalStrictlyBetween30And330) {
         SCOPED_TRACE(c.bank_deg);
         Inputs in;
         in.bank_deg = c.bank_deg;
-        apply(in);
-        preset(kHeld);
-        meter.update();
-        const Outputs out = outputs();
+        const Outputs out = update_over(in, kHeld);
         if (c.lost) {
-            EXPECT_EQ(out.good, 0.0);
-            EXPECT_EQ(out.speed_fps, kHeld.speed_fps);
-            EXPECT_EQ(out.drift_rad, kHeld.drift_rad);
+            expect_lost_holding(out, kHeld);
         } else {
             EXPECT_EQ(out.good, 1.0);
             EXPECT_NEAR(out.speed_fps, kSpeedFps, 0.004 * kSpeedFps + kTolerance);
@@ -263,14 +271,9 @@ TEST_F(DissMeterTest, PitchLosesTheSignalBeyond30EitherWay) {
         SCOPED_TRACE(c.pitch_deg);
         Inputs in;
         in.pitch_deg = c.pitch_deg;
-        apply(in);
-        preset(kHeld);
-        meter.update();
-        const Outputs out = outputs();
+        const Outputs out = update_over(in, kHeld);
         if (c.lost) {
-            EXPECT_EQ(out.good, 0.0);
-            EXPECT_EQ(out.speed_fps, kHeld.speed_fps);
-            EXPECT_EQ(out.drift_rad, kHeld.drift_rad);
+            expect_lost_holding(out, kHeld);
         } else {
             EXPECT_EQ(out.good, 1.0);
         }
@@ -333,12 +336,7 @@ TEST_F(DissMeterTest, AttitudeIsTestedBeforeTheFixedMode) {
     Inputs in;
     in.mode = 0.0;
     in.bank_deg = 45.0;
-    apply(in);
-    preset(kHeld);
-    meter.update();
-    EXPECT_EQ(outputs().good, 0.0);
-    EXPECT_EQ(outputs().speed_fps, kHeld.speed_fps);
-    EXPECT_EQ(outputs().drift_rad, kHeld.drift_rad);
+    expect_lost_holding(update_over(in, kHeld), kHeld);
 }
 
 TEST_F(DissMeterTest, SpeedRangeEdgesAndOutsideRows) {
@@ -601,9 +599,7 @@ TEST_F(DissMeterTest, NonFiniteAttitudeOrVelocityIsALostSignal) {
         host.clear_calls();
         EXPECT_EQ(update_counting_draws(), 0);
         EXPECT_EQ(token_refreshes(), c.refreshes);
-        EXPECT_EQ(outputs().good, 0.0);
-        EXPECT_EQ(outputs().speed_fps, kHeld.speed_fps);
-        EXPECT_EQ(outputs().drift_rad, kHeld.drift_rad);
+        expect_lost_holding(outputs(), kHeld);
     }
 }
 
